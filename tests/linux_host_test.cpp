@@ -1,0 +1,287 @@
+// The Linux library loaded with dlopen as a host loads it, its COM ports mapped
+// to pseudo-terminals through a dosdevices folder beside it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "display_cases.h"
+#include "display_library.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const std::string kDriverName = "ZAV VFD Display DLL v1.0";
+const std::string kPrefix = "ZAVVFD.DLL Exception: ";
+
+// A pseudo-terminal pair: the driver opens the slave as its serial port, the test
+// reads the master, draining it all the time so that the driver's writes never block.
+class PtyPair {
+public:
+    PtyPair()
+    {
+        char name[256];
+        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+            throw std::runtime_error("openpty failed");
+        slaveName_ = name;
+        reader_ = std::thread([this] { Drain(); });
+    }
+    ~PtyPair()
+    {
+        stop_ = true;
+        reader_.join();
+        close(master_);
+        close(slave_);
+    }
+
+    const std::string& SlaveName() const { return slaveName_; }
+    // The line settings of the device as the driver left them.
+    termios Settings() const
+    {
+        termios settings{};
+        tcgetattr(slave_, &settings);
+        return settings;
+    }
+    // Waits until at least count bytes arrived (or a time-out), then a moment more
+    // for stray ones, and takes everything received.
+    Bytes Take(std::size_t count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (Size() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(30ms);
+        std::lock_guard<std::mutex> lock(mutex_);
+        Bytes taken;
+        taken.swap(received_);
+        return taken;
+    }
+    // How many descriptors of this process, besides the pair's own, refer to the slave.
+    int Holders() const
+    {
+        int holders = 0;
+        for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const fs::path target = fs::read_symlink(entry.path(), error);
+            if (!error && target == slaveName_ && std::stoi(entry.path().filename()) != slave_)
+                ++holders;
+        }
+        return holders;
+    }
+    // The descriptor flags (FD_CLOEXEC) of the one other holder.
+    int HolderFlags() const
+    {
+        for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+            std::error_code error;
+            const int fd = std::stoi(entry.path().filename());
+            if (fs::read_symlink(entry.path(), error) == slaveName_ && fd != slave_)
+                return fcntl(fd, F_GETFD);
+        }
+        return -1;
+    }
+
+private:
+    std::size_t Size()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return received_.size();
+    }
+    void Drain()
+    {
+        unsigned char buffer[65536];
+        while (!stop_) {
+            pollfd ready{master_, POLLIN, 0};
+            if (poll(&ready, 1, 10) <= 0)
+                continue;
+            const ssize_t got = read(master_, buffer, sizeof(buffer));
+            if (got > 0) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                received_.insert(received_.end(), buffer, buffer + got);
+            }
+        }
+    }
+
+    int master_ = -1, slave_ = -1;
+    std::string slaveName_;
+    std::thread reader_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;
+    Bytes received_;
+};
+
+// A copy of the library in a folder of its own, with a dosdevices folder that maps
+// COM numbers to devices.
+class InstalledLibrary {
+public:
+    InstalledLibrary()
+    {
+        char pattern[] = "/tmp/zavvfd-host-XXXXXX";
+        folder_ = mkdtemp(pattern);
+        fs::create_directory(folder_ / "dosdevices");
+        fs::copy_file(ZAVVFD_LINUX_LIBRARY, folder_ / "libzavvfd.so");
+    }
+    ~InstalledLibrary() { fs::remove_all(folder_); }
+    void Map(int com, const std::string& device) const
+    {
+        fs::create_symlink(device, folder_ / "dosdevices" / ("com" + std::to_string(com)));
+    }
+    std::unique_ptr<DisplayLibrary> Load() const
+    {
+        auto library = std::make_unique<DisplayLibrary>((folder_ / "libzavvfd.so").string());
+        if (!library->Usable())
+            throw std::runtime_error("library not usable: " + library->LoadError());
+        return library;
+    }
+
+private:
+    fs::path folder_;
+};
+
+class LinuxHostTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        installed.Map(5, port.SlaveName());
+        installed.Map(6, "/dev/null");
+        installed.Map(9, "/nonexistent/zavvfd-port");
+        library = installed.Load();
+    }
+    void TearDown() override
+    {
+        if (library)
+            library->api.Done();
+    }
+    // Init, returning the text; the flag goes to ok.
+    std::string Init(const char* parameters, unsigned char& ok) { return d().Init(0, 0, parameters, &ok); }
+    const DisplayApi& d() const { return library->api; }
+
+    PtyPair port;
+    InstalledLibrary installed;
+    std::unique_ptr<DisplayLibrary> library;
+};
+
+TEST_F(LinuxHostTest, InitOpensAtEightNOneAndDoneCloses)
+{
+    struct Case { const char* parameters; speed_t speed; };
+    for (const Case& c : {Case{"COM5,38400", B38400}, Case{"com5 , 9600", B9600}, Case{"COM5,$1C200", B115200}}) {
+        unsigned char ok = 7;
+        EXPECT_EQ(Init(c.parameters, ok), kDriverName) << c.parameters;
+        EXPECT_EQ(ok, 1);
+        EXPECT_EQ(port.Holders(), 1) << c.parameters;
+        const termios line = port.Settings();
+        EXPECT_EQ(cfgetospeed(&line), c.speed) << c.parameters;
+        EXPECT_EQ(cfgetispeed(&line), c.speed) << c.parameters;
+        EXPECT_EQ(line.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+        EXPECT_EQ(line.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u) << "no parity, one stop bit, no flow control";
+        EXPECT_NE(line.c_cflag & CLOCAL, 0u);
+        EXPECT_EQ(line.c_lflag & (ICANON | ECHO | ISIG), 0u) << "raw";
+        EXPECT_EQ(line.c_oflag & OPOST, 0u) << "raw";
+        EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u) << "raw";
+        EXPECT_NE(port.HolderFlags() & FD_CLOEXEC, 0) << "a child process must not inherit the port";
+        d().Done();
+        EXPECT_EQ(port.Holders(), 0) << c.parameters;
+    }
+}
+
+TEST_F(LinuxHostTest, FailuresCarryThePrefixAndTheSystemText)
+{
+    struct Case { const char* parameters; std::string text; };
+    const Case cases[] = {
+        {"COM9,38400", kPrefix + std::strerror(ENOENT)},
+        {"COM6,38400", kPrefix + std::strerror(ENOTTY)},     // not a serial device
+        {"COM5,12345", kPrefix + std::strerror(EINVAL)},     // no such rate on this platform
+        {"COM5", kPrefix + "Invalid Baud Rate"},
+        {nullptr, kPrefix + "Invalid COM port name"},
+    };
+    for (const Case& c : cases) {
+        unsigned char ok = 7;
+        EXPECT_EQ(Init(c.parameters, ok), c.text);
+        EXPECT_EQ(ok, 0);
+        EXPECT_EQ(port.Holders(), 0) << c.text << ": every failure closes what it opened";
+        d().Done();
+    }
+}
+
+TEST_F(LinuxHostTest, HeldPortIsRefusedAndTheHolderGoesOn)
+{
+    InstalledLibrary otherHost;
+    otherHost.Map(5, port.SlaveName());
+    auto other = otherHost.Load();
+
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    EXPECT_EQ(std::string(other->api.Init(0, 0, "COM5,38400", &ok)), kPrefix + std::strerror(EBUSY));
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(port.Holders(), 1);
+    d().Write("ok");
+    EXPECT_EQ(port.Take(4), (Bytes{0x00, 0xA7, 'o', 'k'}));
+    other->api.Done();
+    d().Done();
+    // Once released, the other host gets it.
+    EXPECT_EQ(std::string(other->api.Init(0, 0, "COM5,38400", &ok)), kDriverName);
+    other->api.Done();
+}
+
+TEST_F(LinuxHostTest, NullFlagSecondInitAndUnloadLeaveNothingHeld)
+{
+    EXPECT_EQ(std::string(d().Init(0, 0, "COM5,38400", nullptr)), kDriverName);
+    EXPECT_EQ(std::string(d().Init(0, 0, "COM5,38400", nullptr)), kDriverName) << "the earlier port is released first";
+    EXPECT_EQ(port.Holders(), 1);
+    library->Unload(); // with the port still open
+    library.reset();
+    EXPECT_EQ(port.Holders(), 0);
+}
+
+TEST_F(LinuxHostTest, EveryCommandArrivesByteExact)
+{
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    for (const DisplayCase& c : DisplayCases()) {
+        c.call(d());
+        EXPECT_EQ(port.Take(c.bytes.size()), c.bytes) << c.name;
+    }
+}
+
+TEST_F(LinuxHostTest, LongTextArrivesWhole)
+{
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    const std::string text = LongText(100 * 1024);
+    d().Write(text.c_str());
+    Bytes expected = {0x00, 0xA7};
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(port.Take(expected.size()), expected);
+}
+
+TEST_F(LinuxHostTest, NothingArrivesBeforeInitAfterDoneOrAfterAFailedInit)
+{
+    SendEveryCommand(d());
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    d().Done();
+    SendEveryCommand(d());
+    Init("COM5", ok); // fails on the baud rate
+    ASSERT_EQ(ok, 0);
+    SendEveryCommand(d());
+    d().Done();
+    d().Done();
+    SendEveryCommand(d());
+    EXPECT_EQ(d().CustomCharIndex(1), 8);
+    EXPECT_EQ(port.Take(0), Bytes{});
+}
+
+} // namespace
