@@ -1,0 +1,245 @@
+// The Windows library loaded with LoadLibraryA/GetProcAddress as a host loads it,
+// run under wine64 by tests/wine/run.sh, which maps the COM ports:
+//   COM5 <-> COM6   a null-modem cable (two pseudo-terminals joined by socat);
+//                   the driver opens COM5, the test reads what arrives on COM6
+//   COM10           mapped to a device that does not exist
+//   COM99           not mapped at all
+// ZAVVFD_HOLDERS_DIR names a folder where the runner counts, on request, the
+// handles open on COM5's device (as descriptors of the wineserver).
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "display_cases.h"
+#include "display_library.h"
+
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+const std::string kDriverName = "ZAV VFD Display DLL v1.0";
+const std::string kPrefix = "ZAVVFD.DLL Exception: ";
+
+// The system's text for a code, trimmed as the driver trims it.
+std::string SystemText(DWORD code)
+{
+    char text[256];
+    const DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                        0, text, sizeof(text), nullptr);
+    std::string result(text, length);
+    while (!result.empty() && (static_cast<unsigned char>(result.back()) <= 32 || result.back() == '.'))
+        result.pop_back();
+    return result;
+}
+
+HANDLE OpenCom(int number)
+{
+    const std::string path = "\\\\.\\COM" + std::to_string(number);
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+// The remote end of the cable: a thread reads everything that arrives.
+class FarEnd {
+public:
+    explicit FarEnd(int number) : port_(OpenCom(number))
+    {
+        InitializeCriticalSection(&lock_);
+        DCB dcb{};
+        dcb.DCBlength = sizeof(dcb);
+        dcb.BaudRate = 38400;
+        dcb.fBinary = 1;
+        dcb.ByteSize = 8;
+        SetCommState(port_, &dcb);
+        COMMTIMEOUTS timeouts{};
+        timeouts.ReadIntervalTimeout = MAXDWORD;
+        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+        timeouts.ReadTotalTimeoutConstant = 20;
+        SetCommTimeouts(port_, &timeouts);
+        reader_ = CreateThread(nullptr, 0, &FarEnd::Drain, this, 0, nullptr);
+    }
+    ~FarEnd()
+    {
+        stop_ = true;
+        WaitForSingleObject(reader_, INFINITE);
+        CloseHandle(reader_);
+        CloseHandle(port_);
+        DeleteCriticalSection(&lock_);
+    }
+    bool Open() const { return port_ != INVALID_HANDLE_VALUE; }
+    Bytes Take(std::size_t count)
+    {
+        for (int waited = 0; Size() < count && waited < 10000; waited += 5)
+            Sleep(5);
+        Sleep(100);
+        EnterCriticalSection(&lock_);
+        Bytes taken;
+        taken.swap(received_);
+        LeaveCriticalSection(&lock_);
+        return taken;
+    }
+
+private:
+    std::size_t Size()
+    {
+        EnterCriticalSection(&lock_);
+        const std::size_t size = received_.size();
+        LeaveCriticalSection(&lock_);
+        return size;
+    }
+    static DWORD WINAPI Drain(void* self)
+    {
+        auto* remote = static_cast<FarEnd*>(self);
+        std::uint8_t buffer[65536];
+        while (!remote->stop_) {
+            DWORD got = 0;
+            if (!ReadFile(remote->port_, buffer, sizeof(buffer), &got, nullptr))
+                Sleep(5);
+            EnterCriticalSection(&remote->lock_);
+            remote->received_.insert(remote->received_.end(), buffer, buffer + got);
+            LeaveCriticalSection(&remote->lock_);
+        }
+        return 0;
+    }
+
+    HANDLE port_;
+    HANDLE reader_ = nullptr;
+    volatile bool stop_ = false;
+    CRITICAL_SECTION lock_;
+    Bytes received_;
+};
+
+// Asks the runner how many handles are open on COM5's device (-1: no answer).
+int Holders()
+{
+    const char* folder = std::getenv("ZAVVFD_HOLDERS_DIR");
+    if (folder == nullptr)
+        return -1;
+    const std::string request = std::string(folder) + "\\request";
+    const std::string answer = std::string(folder) + "\\answer";
+    DeleteFileA(answer.c_str());
+    std::ofstream(request) << "count\n";
+    for (int waited = 0; waited < 10000; waited += 20) {
+        std::ifstream in(answer);
+        int count = -1;
+        if (in >> count)
+            return count;
+        Sleep(20);
+    }
+    return -1;
+}
+
+class WindowsHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(library->Usable()) << library->LoadError(); }
+    void TearDown() override
+    {
+        if (library)
+            library->api.Done();
+    }
+    std::string Init(const char* parameters, unsigned char& ok) { return d().Init(0, 0, parameters, &ok); }
+    const DisplayApi& d() const { return library->api; }
+
+    std::unique_ptr<DisplayLibrary> library = std::make_unique<DisplayLibrary>("zavvfd.dll");
+};
+
+TEST_F(WindowsHostTest, InitOpensAtEightNOneAndDoneCloses)
+{
+    struct Case { const char* parameters; DWORD baud; };
+    for (const Case& c : {Case{"COM5,38400", 38400}, Case{"com5 , 9600", 9600}, Case{"COM5,$1C200", 115200}}) {
+        unsigned char ok = 7;
+        EXPECT_EQ(Init(c.parameters, ok), kDriverName) << c.parameters;
+        EXPECT_EQ(ok, 1);
+        EXPECT_EQ(Holders(), 1) << c.parameters;
+        // Wine lets a second handle in, which shows the line as the driver set it.
+        HANDLE look = OpenCom(5);
+        ASSERT_NE(look, INVALID_HANDLE_VALUE);
+        DCB line{};
+        line.DCBlength = sizeof(line);
+        ASSERT_TRUE(GetCommState(look, &line));
+        CloseHandle(look);
+        EXPECT_EQ(line.BaudRate, c.baud) << c.parameters;
+        EXPECT_EQ(line.ByteSize, 8);
+        EXPECT_EQ(line.Parity, NOPARITY);
+        EXPECT_EQ(line.StopBits, ONESTOPBIT);
+        EXPECT_FALSE(line.fOutxCtsFlow || line.fOutX || line.fInX) << "no flow control";
+        d().Done();
+        EXPECT_EQ(Holders(), 0) << c.parameters;
+    }
+}
+
+TEST_F(WindowsHostTest, FailuresCarryThePrefixAndTheSystemText)
+{
+    struct Case { const char* parameters; std::string text; };
+    const Case cases[] = {
+        {"COM99,38400", kPrefix + SystemText(ERROR_FILE_NOT_FOUND)}, // no such port
+        {"COM10,38400", kPrefix + SystemText(ERROR_INVALID_FUNCTION)}, // the device is missing
+        {"COM5", kPrefix + "Invalid Baud Rate"},
+        {nullptr, kPrefix + "Invalid COM port name"},
+    };
+    for (const Case& c : cases) {
+        unsigned char ok = 7;
+        EXPECT_EQ(Init(c.parameters, ok), c.text);
+        EXPECT_EQ(ok, 0);
+        d().Done();
+    }
+    EXPECT_EQ(Holders(), 0);
+}
+
+TEST_F(WindowsHostTest, NullFlagSecondInitAndUnloadLeaveNothingHeld)
+{
+    EXPECT_EQ(std::string(d().Init(0, 0, "COM5,38400", nullptr)), kDriverName);
+    EXPECT_EQ(std::string(d().Init(0, 0, "COM5,38400", nullptr)), kDriverName);
+    EXPECT_EQ(Holders(), 1) << "the earlier port is released first";
+    library.reset(); // FreeLibrary with the port still open
+    EXPECT_EQ(Holders(), 0);
+}
+
+TEST_F(WindowsHostTest, EveryCommandArrivesByteExact)
+{
+    FarEnd remote(6);
+    ASSERT_TRUE(remote.Open());
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    for (const DisplayCase& c : DisplayCases()) {
+        c.call(d());
+        EXPECT_EQ(remote.Take(c.bytes.size()), c.bytes) << c.name;
+    }
+}
+
+TEST_F(WindowsHostTest, LongTextArrivesWhole)
+{
+    FarEnd remote(6);
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    const std::string text = LongText(100 * 1024);
+    d().Write(text.c_str());
+    Bytes expected = {0x00, 0xA7};
+    expected.insert(expected.end(), text.begin(), text.end());
+    EXPECT_EQ(remote.Take(expected.size()), expected);
+}
+
+TEST_F(WindowsHostTest, NothingArrivesBeforeInitAfterDoneOrAfterAFailedInit)
+{
+    FarEnd remote(6);
+    SendEveryCommand(d());
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    d().Done();
+    SendEveryCommand(d());
+    Init("COM5", ok);
+    ASSERT_EQ(ok, 0);
+    SendEveryCommand(d());
+    d().Done();
+    d().Done();
+    SendEveryCommand(d());
+    EXPECT_EQ(d().CustomCharIndex(1), 8);
+    EXPECT_EQ(remote.Take(0), Bytes{});
+}
+
+} // namespace
