@@ -88,7 +88,10 @@ Handle OpenDevice(const std::string& path, const OpenRequest& request)
     if (fd < 0)
         return Fail(errno), 0;
 
-    auto failAndClose = [fd](int code) {
+    bool exclusive = false;
+    auto failAndClose = [fd, &exclusive](int code) {
+        if (exclusive)
+            ioctl(fd, TIOCNXCL);
         close(fd);
         Fail(code);
         return Handle{0};
@@ -99,6 +102,7 @@ Handle OpenDevice(const std::string& path, const OpenRequest& request)
             return failAndClose(errno == EWOULDBLOCK ? EBUSY : errno);
         if (ioctl(fd, TIOCEXCL) != 0)
             return failAndClose(errno);
+        exclusive = true;
     }
     // Ignore the carrier, so that neither this open nor later writes wait for it,
     // then block again: every write is to finish before it returns.
@@ -181,7 +185,14 @@ bool Write(Handle device, const void* data, std::uint32_t count, std::uint32_t& 
 
 bool Flush(Handle device) { return tcdrain(ToFd(device)) == 0 || Fail(errno); }
 
-bool CloseDevice(Handle device) { return close(ToFd(device)) == 0 || Fail(errno); }
+bool CloseDevice(Handle device)
+{
+    // The exclusive mode belongs to the terminal, not to this descriptor: clear it,
+    // or a terminal that another process keeps open stays closed to the next user.
+    // (Every device here was opened exclusively: the driver never shares.)
+    ioctl(ToFd(device), TIOCNXCL);
+    return close(ToFd(device)) == 0 || Fail(errno);
+}
 
 std::uint32_t LastError() { return lastError; }
 

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -69,6 +70,13 @@ public:
         Bytes taken;
         taken.swap(received_);
         return taken;
+    }
+    // Whether the terminal is in exclusive mode (TIOCEXCL).
+    bool Exclusive() const
+    {
+        int exclusive = 0;
+        ioctl(slave_, TIOCGEXCL, &exclusive);
+        return exclusive != 0;
     }
     // How many descriptors of this process, besides the pair's own, refer to the slave.
     int Holders() const
@@ -192,8 +200,10 @@ TEST_F(LinuxHostTest, InitOpensAtEightNOneAndDoneCloses)
         EXPECT_EQ(line.c_oflag & OPOST, 0u) << "raw";
         EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u) << "raw";
         EXPECT_NE(port.HolderFlags() & FD_CLOEXEC, 0) << "a child process must not inherit the port";
+        EXPECT_TRUE(port.Exclusive());
         d().Done();
         EXPECT_EQ(port.Holders(), 0) << c.parameters;
+        EXPECT_FALSE(port.Exclusive()) << "the terminal is left open to the next user";
     }
 }
 
