@@ -9,6 +9,7 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64    # the 64-bit build, run under Wine
     wine wine64 fonts-wine socat                            # Windows tests over virtual cables
     googletest libgtest-dev                                 # unit and end-to-end tests
+    libpng-dev                                              # the virtual display's pictures
 )
 
 missing=()
