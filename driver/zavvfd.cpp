@@ -147,17 +147,26 @@ void ZAVVFD_CALL DISPLAYDLL_SetBrightness(unsigned int value)
 // Unloading the library releases a port that is still open, without waiting for
 // its output (nothing may wait under the loader lock). At process exit nothing is
 // done: the system closes the device itself.
+namespace {
+void DiscardActivePort()
+{
+    if (ActivePort == nullptr)
+        return;
+    ActivePort->Discard(); // the one system call: close the handle
+    ReleaseActivePort();   // frees the object; with no device left it touches nothing
+}
+} // namespace
+
 #if defined(_WIN32)
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr && ActivePort != nullptr)
-        ActivePort->Discard();
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr)
+        DiscardActivePort();
     return TRUE;
 }
 #else
 __attribute__((destructor)) static void ReleasePortOnUnload()
 {
-    if (ActivePort != nullptr)
-        ActivePort->Discard();
+    DiscardActivePort();
 }
 #endif
