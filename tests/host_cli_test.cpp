@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,21 @@ TEST_F(HostCliTest, ArgumentsThenScriptReachTheDisplay)
                             0xAB, 0, 2, 0x1F, 0xAB, 0, 3, 0x1F, 0xAB, 0, 4, 0, 0xAB, 0, 5, 0,
                             0xAB, 0, 6, 0, 0xAB, 0, 7, 0, 0x00, 0xA5, 0x3A};
     EXPECT_EQ(port.Take(expected.size()), expected);
+}
+
+TEST_F(HostCliTest, AnotherProcessIsRefusedAHeldPortAndTheHolderGoesOn)
+{
+    auto holder = installed.Load();
+    unsigned char ok = 0;
+    ASSERT_EQ(std::string(holder->api.Init(0, 0, "COM5,38400", &ok)), "ZAV VFD Display DLL v1.0");
+    const HostRun run = RunHost({"--library", installed.LibraryPath(), "--params", "COM5,38400", "text \"x\""});
+    EXPECT_EQ(run.status, 4) << run.output;
+    EXPECT_NE(run.output.find("ZAVVFD.DLL Exception: " + std::string(std::strerror(EBUSY))), std::string::npos)
+        << run.output;
+    holder->api.Write("still here");
+    const std::string expected = std::string("\0\xA7", 2) + "still here";
+    EXPECT_EQ(port.Take(expected.size()), Bytes(expected.begin(), expected.end()));
+    holder->api.Done();
 }
 
 TEST_F(HostCliTest, CtrlCStopsTheDriverAndExits)

@@ -42,10 +42,18 @@ public:
     }
     ~PtyPair()
     {
-        stop_ = true;
-        reader_.join();
-        close(master_);
+        HangUp();
         close(slave_);
+    }
+    // The other end goes away, as when a USB adapter is pulled: writes then fail.
+    void HangUp()
+    {
+        stop_ = true;
+        if (reader_.joinable())
+            reader_.join();
+        if (master_ >= 0)
+            close(master_);
+        master_ = -1;
     }
 
     const std::string& SlaveName() const { return slaveName_; }

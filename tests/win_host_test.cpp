@@ -16,6 +16,11 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
+
+#include <chrono>
+#include <iostream>
+
 #include "display_cases.h"
 #include "display_library.h"
 
@@ -114,24 +119,31 @@ private:
     Bytes received_;
 };
 
-// Asks the runner how many handles are open on COM5's device (-1: no answer).
-int Holders()
+// Asks the runner (tests/wine/run.sh) to do something; its answer, or "" without one.
+std::string AskRunner(const char* request)
 {
     const char* folder = std::getenv("ZAVVFD_HOLDERS_DIR");
     if (folder == nullptr)
-        return -1;
-    const std::string request = std::string(folder) + "\\request";
-    const std::string answer = std::string(folder) + "\\answer";
-    DeleteFileA(answer.c_str());
-    std::ofstream(request) << "count\n";
+        return "";
+    const std::string requestFile = std::string(folder) + "\\request";
+    const std::string answerFile = std::string(folder) + "\\answer";
+    DeleteFileA(answerFile.c_str());
+    std::ofstream(requestFile) << request << "\n";
     for (int waited = 0; waited < 10000; waited += 20) {
-        std::ifstream in(answer);
-        int count = -1;
-        if (in >> count)
-            return count;
+        std::ifstream in(answerFile);
+        std::string answer;
+        if (std::getline(in, answer))
+            return answer;
         Sleep(20);
     }
-    return -1;
+    return "";
+}
+
+// How many handles are open on COM5's device (-1: no answer).
+int Holders()
+{
+    const std::string answer = AskRunner("count");
+    return answer.empty() ? -1 : std::stoi(answer);
 }
 
 class WindowsHostTest : public ::testing::Test {
@@ -240,6 +252,70 @@ TEST_F(WindowsHostTest, NothingArrivesBeforeInitAfterDoneOrAfterAFailedInit)
     SendEveryCommand(d());
     EXPECT_EQ(d().CustomCharIndex(1), 8);
     EXPECT_EQ(remote.Take(0), Bytes{});
+}
+
+TEST_F(WindowsHostTest, DeviceVanishingMidSessionIsSurvived)
+{
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    ASSERT_EQ(AskRunner("unplug"), "unplugged");
+    for (int round = 0; round < 3; ++round) {
+        SendEveryCommand(d()); // the writes fail; every call returns
+        d().Write(LongText(100000).c_str());
+    }
+    const auto start = std::chrono::steady_clock::now();
+    d().Done();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << "Done must not hang";
+    EXPECT_EQ(Holders(), 0);
+    ASSERT_EQ(AskRunner("replug"), "plugged");
+    EXPECT_EQ(Init("COM5,38400", ok), kDriverName) << "a new cable works again";
+}
+
+TEST_F(WindowsHostTest, TenMegabyteTextGoesOutWhole)
+{
+    FarEnd remote(6);
+    unsigned char ok = 0;
+    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
+    const std::string text = LongText(10 * 1024 * 1024);
+    d().Write(text.c_str());
+    const Bytes received = remote.Take(text.size() + 2);
+    ASSERT_EQ(received.size(), text.size() + 2);
+    EXPECT_TRUE(std::equal(text.begin(), text.end(), received.begin() + 2,
+                           [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; }));
+}
+
+// Alternately opening and failing, the driver keeps no handle and no memory.
+TEST_F(WindowsHostTest, HundredThousandInitDoneCyclesLeaveNothingBehind)
+{
+    const char* configured = std::getenv("ZAVVFD_CYCLES");
+    const int cycles = configured != nullptr ? std::atoi(configured) : 100000;
+    auto cycle = [&](int i) {
+        unsigned char ok = 0;
+        d().Init(0, 0, i % 2 == 0 ? "COM5,38400" : "COM99,38400", &ok);
+        d().Done();
+        return ok == (i % 2 == 0 ? 1 : 0);
+    };
+    // Bytes in use on the C runtime's heap, where the driver's memory comes from.
+    auto heapInUse = [] {
+        long long used = 0;
+        _HEAPINFO entry{};
+        while (_heapwalk(&entry) == _HEAPOK)
+            if (entry._useflag == _USEDENTRY)
+                used += static_cast<long long>(entry._size);
+        return used;
+    };
+    for (int i = 0; i < 1000; ++i) // let the heaps settle first
+        ASSERT_TRUE(cycle(i)) << "cycle " << i;
+    const long long before = heapInUse();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < cycles; ++i)
+        ASSERT_TRUE(cycle(i)) << "cycle " << i;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const long long growth = heapInUse() - before;
+    std::cout << "[ figures  ] " << cycles << " Init/Done cycles in " << seconds << " s; C heap in use " << before << " bytes, grew by "
+              << growth << "; handles left on the port: " << Holders() << "\n";
+    EXPECT_EQ(Holders(), 0);
+    EXPECT_LE(growth, 0) << "bytes";
 }
 
 } // namespace

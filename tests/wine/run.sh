@@ -4,9 +4,12 @@
 #   COM5 <-> COM6   two pseudo-terminals joined by socat (a null-modem cable)
 #   COM10           a device that does not exist
 #   COM99           left unmapped
-# While the program runs, a request file in $ZAVVFD_HOLDERS_DIR is answered with the
-# number of descriptors the wineserver holds on COM5's device: one for each open
-# Windows handle (the program may keep a cached copy of its own, which is not counted).
+# While the program runs, it may write a request into $ZAVVFD_HOLDERS_DIR/request;
+# the answer comes back in .../answer:
+#   count    the number of descriptors the wineserver holds on COM5's device: one
+#            for each open Windows handle
+#   unplug   the cable vanishes (socat ends; writes to COM5 then fail)
+#   replug   a new cable at the same COM numbers
 #
 # Usage: run.sh PROGRAM.exe [ARGS...]   (the program's folder holds zavvfd.dll)
 set -euo pipefail
@@ -35,9 +38,6 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
 fi
 
-socat pty,raw,echo=0,link="$work/com5" pty,raw,echo=0,link="$work/com6" 2>/dev/null &
-pids+=("$!")
-for _ in $(seq 100); do [ -e "$work/com5" ] && [ -e "$work/com6" ] && break; sleep 0.05; done
 
 wineserver -k 2>/dev/null || true
 wineserver -p 2>/dev/null
@@ -55,9 +55,15 @@ if [ -e "$WINEPREFIX/dosdevices/com99" ]; then
     exit 1
 fi
 
-device=$(readlink -f "$work/com5")
+plug() {
+    rm -f "$work/com5" "$work/com6"
+    socat pty,raw,echo=0,link="$work/com5" pty,raw,echo=0,link="$work/com6" 2>/dev/null &
+    cable=$!
+    for _ in $(seq 100); do [ -e "$work/com5" ] && [ -e "$work/com6" ] && break; sleep 0.05; done
+}
 count_holders() {
-    local count=0 fd pid
+    local count=0 fd pid device
+    device=$(readlink -f "$work/com5")
     for pid in $(pgrep -x 'wineserver(64)?'); do
         for fd in /proc/"$pid"/fd/*; do
             [ "$(readlink "$fd" 2>/dev/null)" = "$device" ] && count=$((count + 1))
@@ -66,16 +72,25 @@ count_holders() {
     echo "$count"
 }
 (
+    plug
+    trap 'kill $cable 2>/dev/null; exit' TERM EXIT
     while true; do
         if [ -e "$work/holders/request" ]; then
+            request=$(tr -d '\r\n' <"$work/holders/request")
             rm -f "$work/holders/request"
-            count_holders >"$work/holders/answer.tmp"
+            case "$request" in
+            count) count_holders ;;
+            unplug) kill "$cable" || true; wait "$cable" 2>/dev/null || true; echo unplugged ;;
+            replug) plug; echo plugged ;;
+            *) echo "unknown request $request" ;;
+            esac >"$work/holders/answer.tmp"
             mv "$work/holders/answer.tmp" "$work/holders/answer"
         fi
         sleep 0.02
     done
 ) &
 pids+=("$!")
+for _ in $(seq 100); do [ -e "$work/com5" ] && [ -e "$work/com6" ] && break; sleep 0.05; done
 
 export ZAVVFD_HOLDERS_DIR
 ZAVVFD_HOLDERS_DIR=$("$wine" winepath -w "$work/holders" 2>/dev/null | tr -d '\r')
