@@ -6,9 +6,10 @@
 #                 32-bit file check, both demos, the native suite under sanitizers,
 #                 each fuzz target for 10 s)
 # make fuzz       runs each fuzz target for FUZZ_SECONDS (default 60)
+# make bench      each command's cost beside the bare system calls (bench/README.md)
 JOBS ?= 2
 
-.PHONY: all build deps test fuzz demo demo-wine clean build-linux build-win32 build-win64 build-linux-asan build-fuzz
+.PHONY: all build deps test fuzz bench demo demo-wine clean build-linux build-win32 build-win64 build-linux-asan build-fuzz
 
 all: build
 
@@ -27,6 +28,9 @@ test: build build-linux-asan build-fuzz
 
 fuzz: build-fuzz
 	scripts/fuzz.sh
+
+bench: build-linux build-win64
+	scripts/bench.sh
 
 demo: build-linux
 	scripts/demo.sh linux

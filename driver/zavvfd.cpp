@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
 
 #include "SERPORT.h"
 #include "protocol.h"
@@ -68,11 +69,13 @@ const char* ZAVVFD_CALL DISPLAYDLL_Init(int /*first*/, int /*second*/, const cha
     try {
         // A second Init without Done would otherwise leave the earlier port held.
         ReleaseActivePort();
-        std::string rest = parameters != nullptr ? parameters : "";
-        const std::string port = NextField(rest);
-        const std::string baud = NextField(rest);
+        std::string_view rest = parameters != nullptr ? parameters : "";
+        std::string settings = NextField(rest); // the port
+        settings += ',';
+        settings += NextField(rest);            // the baud rate; whatever follows is ignored
+        settings += kFixedLineSettings;
         ActivePort = new TSerialPort();
-        ActivePort->OpenFromSettings(port + "," + baud + kFixedLineSettings);
+        ActivePort->OpenFromSettings(settings);
         return kDriverName;
     } catch (const std::exception& failure) {
         if (ok != nullptr)

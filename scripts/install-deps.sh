@@ -10,6 +10,7 @@ packages=(
     wine wine64 fonts-wine socat                            # Windows tests over virtual cables
     googletest libgtest-dev                                 # unit and end-to-end tests
     libpng-dev                                              # the virtual display's pictures
+    libbenchmark-dev                                        # make bench
     clang libclang-rt-14-dev                                # libFuzzer and the sanitizers' runtime
 )
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace serport {
 
@@ -9,12 +10,11 @@ namespace {
 
 bool IsBlankOrControl(unsigned char c) { return c <= 32; }
 
-std::string UpperCase(std::string text)
+void UpperCase(std::string& text)
 {
     for (char& c : text)
         if (c >= 'a' && c <= 'z')
             c = static_cast<char>(c - 'a' + 'A');
-    return text;
 }
 
 int HexDigit(char c)
@@ -25,7 +25,7 @@ int HexDigit(char c)
     return -1;
 }
 
-bool ParseHex(const std::string& digits, std::int32_t& value)
+bool ParseHex(std::string_view digits, std::int32_t& value)
 {
     if (digits.empty())
         return false;
@@ -45,7 +45,7 @@ bool ParseHex(const std::string& digits, std::int32_t& value)
     return true;
 }
 
-bool ParseDecimal(const std::string& text, std::int32_t& value)
+bool ParseDecimal(std::string_view text, std::int32_t& value)
 {
     std::size_t pos = 0;
     const bool negative = !text.empty() && text[0] == '-';
@@ -73,12 +73,12 @@ std::string TrimSystemText(std::string text)
     return text;
 }
 
-bool StartsWith(const std::string& text, const char* prefix)
+bool StartsWith(std::string_view text, std::string_view prefix)
 {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
+    return text.substr(0, prefix.size()) == prefix;
 }
 
-std::int32_t FieldToInt(const std::string& field, const char* message)
+std::int32_t FieldToInt(std::string_view field, const char* message)
 {
     std::int32_t value = 0;
     if (!TextToInt32(field, value))
@@ -106,31 +106,34 @@ std::uint8_t StopBitsCode(const std::string& field)
 
 } // namespace
 
-std::string NextField(std::string& source)
+std::string NextField(std::string_view& source)
 {
-    std::string field;
     const std::size_t comma = source.find(',');
-    if (comma == std::string::npos) {
-        field.swap(source);
-    } else {
-        field = source.substr(0, comma);
-        source.erase(0, comma + 1);
-    }
-    std::size_t first = 0;
-    std::size_t last = field.size();
-    while (first < last && IsBlankOrControl(static_cast<unsigned char>(field[first])))
-        ++first;
-    while (last > first && IsBlankOrControl(static_cast<unsigned char>(field[last - 1])))
-        --last;
-    return UpperCase(field.substr(first, last - first));
+    std::string_view field = source.substr(0, comma);
+    source.remove_prefix(comma == std::string_view::npos ? source.size() : comma + 1);
+    while (!field.empty() && IsBlankOrControl(static_cast<unsigned char>(field.front())))
+        field.remove_prefix(1);
+    while (!field.empty() && IsBlankOrControl(static_cast<unsigned char>(field.back())))
+        field.remove_suffix(1);
+    std::string result(field);
+    UpperCase(result);
+    return result;
 }
 
-bool TextToInt32(const std::string& text, std::int32_t& value)
+std::string NextField(std::string& source)
 {
-    std::size_t start = text.find_first_not_of(' ');
-    if (start == std::string::npos)
+    std::string_view rest = source;
+    std::string field = NextField(rest);
+    source.erase(0, source.size() - rest.size());
+    return field;
+}
+
+bool TextToInt32(std::string_view text, std::int32_t& value)
+{
+    const std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string_view::npos)
         return false;
-    const std::string number = text.substr(start);
+    const std::string_view number = text.substr(start);
     if (number[0] == '$' || number[0] == 'X' || number[0] == 'x')
         return ParseHex(number.substr(1), value);
     if (number.size() >= 2 && number[0] == '0' && (number[1] == 'X' || number[1] == 'x'))
@@ -203,7 +206,7 @@ bool TSerialPort::Open(const std::string& path, std::uint32_t baud, std::uint8_t
 
 void TSerialPort::OpenFromSettings(const std::string& settings)
 {
-    std::string rest = settings;
+    std::string_view rest = settings;
 
     std::string portField = NextField(rest);
     if (StartsWith(portField, "COM"))

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "platform.h"
 
@@ -19,12 +20,13 @@ public:
 // Splits the next comma-separated field off the front of source and returns it
 // trimmed (codes 0 to 32 at both ends) and upper-cased (a to z only).
 std::string NextField(std::string& source);
+std::string NextField(std::string_view& source); // the same, without copying the rest
 
 // Converts text to a signed 32-bit integer: blanks (code 32) ahead, then either an
 // optional sign and decimal digits, or "$", "X" or "0X" and at most eight
 // significant hexadecimal digits (which fill all 32 bits, so "$FFFFFFFF" is -1).
 // Returns false for anything else, including a decimal value out of range.
-bool TextToInt32(const std::string& text, std::int32_t& value);
+bool TextToInt32(std::string_view text, std::int32_t& value);
 
 // The system's message for an error code, without its trailing blanks, control
 // characters and full stops.

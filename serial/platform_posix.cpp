@@ -9,9 +9,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace serport::platform {
 
@@ -30,32 +35,37 @@ bool Fail(int code)
 Handle ToHandle(int fd) { return static_cast<Handle>(fd) + 1; }
 int ToFd(Handle device) { return device == 0 ? -1 : static_cast<int>(device - 1); }
 
-// The folder that holds this library (or the program it is linked into).
-std::string OwnFolder()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&OpenDevice), &info) == 0 || info.dli_fname == nullptr)
-        return ".";
-    const std::string file = info.dli_fname;
-    const std::size_t slash = file.rfind('/');
-    return slash == std::string::npos ? "." : file.substr(0, slash);
-}
-
 // "\\.\COMn" names port n as Wine does: a link "comN" in a "dosdevices" folder
-// beside the library, or else /dev/ttyS<n-1>. Any other path is used as it is.
-std::string DevicePath(const std::string& path)
+// beside this library (or the program it is linked into), or else /dev/ttyS<n-1>.
+// Any other path is used as it is. The result is built in `buffer`, without
+// allocating: an open is short, and this is most of its own work.
+const char* DevicePath(const std::string& path, char (&buffer)[PATH_MAX])
 {
-    const std::string prefix = "\\\\.\\COM";
-    if (path.compare(0, prefix.size(), prefix) != 0)
-        return path;
-    const std::string number = path.substr(prefix.size());
-    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
-        return path;
-    const std::string link = OwnFolder() + "/dosdevices/com" + number;
-    struct stat info{};
-    if (lstat(link.c_str(), &info) == 0)
-        return link;
-    return "/dev/ttyS" + std::to_string(std::stoi(number) - 1);
+    static const char kPrefix[] = "\\\\.\\COM";
+    const std::size_t prefixLength = sizeof(kPrefix) - 1;
+    const char* number = path.c_str() + prefixLength;
+    const std::size_t digits = path.size() - prefixLength;
+    if (path.compare(0, prefixLength, kPrefix) != 0 || digits == 0 || digits > 3 ||
+        path.find_first_not_of("0123456789", prefixLength) != std::string::npos)
+        return path.c_str();
+
+    Dl_info info{};
+    const char* file = dladdr(reinterpret_cast<void*>(&OpenDevice), &info) != 0 ? info.dli_fname : nullptr;
+    const char* slash = file != nullptr ? std::strrchr(file, '/') : nullptr;
+    const std::string_view folder = slash != nullptr ? std::string_view(file, slash - file) : ".";
+    const std::string_view parts[] = {folder, "/dosdevices/com", std::string_view(number, digits)};
+    char* end = buffer;
+    for (std::string_view part : parts) {
+        if (part.size() >= static_cast<std::size_t>(buffer + sizeof(buffer) - end))
+            return path.c_str(); // too long for a path: it cannot name a device
+        end = std::copy(part.begin(), part.end(), end);
+    }
+    *end = '\0';
+    struct stat link{};
+    if (lstat(buffer, &link) == 0)
+        return buffer;
+    std::snprintf(buffer, sizeof(buffer), "/dev/ttyS%d", std::atoi(number) - 1);
+    return buffer;
 }
 
 speed_t SpeedFor(std::uint32_t baud, bool& known)
@@ -84,7 +94,8 @@ speed_t SpeedFor(std::uint32_t baud, bool& known)
 Handle OpenDevice(const std::string& path, const OpenRequest& request)
 {
     const int flags = O_RDWR | O_NOCTTY | O_NONBLOCK | (request.inheritHandle ? 0 : O_CLOEXEC);
-    const int fd = open(DevicePath(path).c_str(), flags);
+    char device[PATH_MAX];
+    const int fd = open(DevicePath(path, device), flags);
     if (fd < 0)
         return Fail(errno), 0;
 

@@ -57,6 +57,9 @@ public:
     }
 
     const std::string& SlaveName() const { return slaveName_; }
+    int SlaveFd() const { return slave_; }
+    // Whether what arrives is thrown away rather than kept for Take.
+    void Discard(bool discard) { discard_ = discard; }
     // The line settings of the device as the driver left them.
     termios Settings() const
     {
@@ -122,7 +125,7 @@ private:
             if (poll(&ready, 1, 10) <= 0)
                 continue;
             const ssize_t got = read(master_, buffer, sizeof(buffer));
-            if (got > 0) {
+            if (got > 0 && !discard_) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 received_.insert(received_.end(), buffer, buffer + got);
             }
@@ -133,6 +136,7 @@ private:
     std::string slaveName_;
     std::thread reader_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> discard_{false};
     std::mutex mutex_;
     Bytes received_;
 };

@@ -22,6 +22,7 @@
 #include <iostream>
 
 #include "display_cases.h"
+#include "win_far_end.h"
 #include "display_library.h"
 
 using Bytes = std::vector<std::uint8_t>;
@@ -43,81 +44,6 @@ std::string SystemText(DWORD code)
     return result;
 }
 
-HANDLE OpenCom(int number)
-{
-    const std::string path = "\\\\.\\COM" + std::to_string(number);
-    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-}
-
-// The remote end of the cable: a thread reads everything that arrives.
-class FarEnd {
-public:
-    explicit FarEnd(int number) : port_(OpenCom(number))
-    {
-        InitializeCriticalSection(&lock_);
-        DCB dcb{};
-        dcb.DCBlength = sizeof(dcb);
-        dcb.BaudRate = 38400;
-        dcb.fBinary = 1;
-        dcb.ByteSize = 8;
-        SetCommState(port_, &dcb);
-        COMMTIMEOUTS timeouts{};
-        timeouts.ReadIntervalTimeout = MAXDWORD;
-        timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-        timeouts.ReadTotalTimeoutConstant = 20;
-        SetCommTimeouts(port_, &timeouts);
-        reader_ = CreateThread(nullptr, 0, &FarEnd::Drain, this, 0, nullptr);
-    }
-    ~FarEnd()
-    {
-        stop_ = true;
-        WaitForSingleObject(reader_, INFINITE);
-        CloseHandle(reader_);
-        CloseHandle(port_);
-        DeleteCriticalSection(&lock_);
-    }
-    bool Open() const { return port_ != INVALID_HANDLE_VALUE; }
-    Bytes Take(std::size_t count)
-    {
-        for (int waited = 0; Size() < count && waited < 10000; waited += 5)
-            Sleep(5);
-        Sleep(100);
-        EnterCriticalSection(&lock_);
-        Bytes taken;
-        taken.swap(received_);
-        LeaveCriticalSection(&lock_);
-        return taken;
-    }
-
-private:
-    std::size_t Size()
-    {
-        EnterCriticalSection(&lock_);
-        const std::size_t size = received_.size();
-        LeaveCriticalSection(&lock_);
-        return size;
-    }
-    static DWORD WINAPI Drain(void* self)
-    {
-        auto* remote = static_cast<FarEnd*>(self);
-        std::uint8_t buffer[65536];
-        while (!remote->stop_) {
-            DWORD got = 0;
-            if (!ReadFile(remote->port_, buffer, sizeof(buffer), &got, nullptr))
-                Sleep(5);
-            EnterCriticalSection(&remote->lock_);
-            remote->received_.insert(remote->received_.end(), buffer, buffer + got);
-            LeaveCriticalSection(&remote->lock_);
-        }
-        return 0;
-    }
-
-    HANDLE port_;
-    HANDLE reader_ = nullptr;
-    volatile bool stop_ = false;
-    CRITICAL_SECTION lock_;
-    Bytes received_;
-};
 
 // Asks the runner (tests/wine/run.sh) to do something; its answer, or "" without one.
 std::string AskRunner(const char* request)
