@@ -20,8 +20,6 @@ Rgb Mix(Rgb from, Rgb to, double share)
 
 void Put(Image& image, int x, int y, Rgb colour)
 {
-    if (x < 0 || y < 0 || x >= image.width || y >= image.height)
-        return;
     std::uint8_t* pixel = &image.rgb[(static_cast<std::size_t>(y) * image.width + x) * 3];
     pixel[0] = colour.r;
     pixel[1] = colour.g;
@@ -97,8 +95,7 @@ Image Render(const Screen& screen)
                     if (on)
                         for (int y = y0 - 1; y <= y0 + kDotSize; ++y)
                             for (int x = x0 - 1; x <= x0 + kDotSize; ++x)
-                                if (image.At(std::clamp(x, 0, image.width - 1), std::clamp(y, 0, image.height - 1)) ==
-                                    Background())
+                                if (image.Contains(x, y) && image.At(x, y) == Background())
                                     Put(image, x, y, glow);
                     for (int y = y0; y < y0 + kDotSize; ++y)
                         for (int x = x0; x < x0 + kDotSize; ++x)

@@ -35,6 +35,7 @@ struct Image {
     int width = 0, height = 0;
     std::vector<std::uint8_t> rgb; // width * height * 3, rows top to bottom
     Rgb At(int x, int y) const;
+    bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
 };
 
 Image Render(const Screen& screen);
