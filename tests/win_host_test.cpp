@@ -21,6 +21,7 @@
 #include <chrono>
 #include <iostream>
 
+#include "SERPORT.h"
 #include "display_cases.h"
 #include "win_far_end.h"
 #include "display_library.h"
@@ -242,6 +243,37 @@ TEST_F(WindowsHostTest, HundredThousandInitDoneCyclesLeaveNothingBehind)
               << growth << "; handles left on the port: " << Holders() << "\n";
     EXPECT_EQ(Holders(), 0);
     EXPECT_LE(growth, 0) << "bytes";
+}
+
+// The serial module over the Win32 platform layer on its own.
+TEST(WindowsPlatformTest, SystemTextsWithInsertsAreNotLost)
+{
+    // 193 reads "%1 is not a valid Win32 application": without IGNORE_INSERTS the
+    // system refuses to format it and the text would come out empty.
+    const std::string text = serport::SystemErrorText(ERROR_BAD_EXE_FORMAT);
+    EXPECT_NE(text.find("%1"), std::string::npos) << text;
+    EXPECT_EQ(text, SystemText(ERROR_BAD_EXE_FORMAT));
+    EXPECT_EQ(serport::SystemErrorText(0xDEADBEEF), "") << "a code without a message";
+}
+
+// Wine reads the line back from the pseudo-terminal, which forces 8 data bits and
+// no parity: the speed and the stop bits are what shows of the line record here.
+TEST(WindowsPlatformTest, LineRecordReachesTheDevice)
+{
+    struct Case { DWORD baud; BYTE dataBits, parity, stopBits; };
+    for (const Case& c : {Case{9600, 7, EVENPARITY, TWOSTOPBITS}, Case{115200, 8, ODDPARITY, ONESTOPBIT},
+                          Case{19200, 6, NOPARITY, ONESTOPBIT}}) {
+        serport::TSerialPort port;
+        ASSERT_TRUE(port.Open("\\\\.\\COM5", c.baud, c.dataBits, c.parity, c.stopBits, 0));
+        HANDLE look = OpenCom(5); // Wine lets a second handle in
+        DCB line{};
+        line.DCBlength = sizeof(line);
+        ASSERT_TRUE(GetCommState(look, &line));
+        CloseHandle(look);
+        EXPECT_EQ(line.BaudRate, c.baud);
+        EXPECT_EQ(line.StopBits, c.stopBits);
+        EXPECT_FALSE(line.fOutxCtsFlow || line.fOutX || line.fInX);
+    }
 }
 
 } // namespace
