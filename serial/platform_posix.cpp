@@ -41,30 +41,31 @@ int ToFd(Handle device) { return device == 0 ? -1 : static_cast<int>(device - 1)
 // allocating: an open is short, and this is most of its own work.
 const char* DevicePath(const std::string& path, char (&buffer)[PATH_MAX])
 {
-    static const char kPrefix[] = "\\\\.\\COM";
-    const std::size_t prefixLength = sizeof(kPrefix) - 1;
-    const char* number = path.c_str() + prefixLength;
-    const std::size_t digits = path.size() - prefixLength;
-    if (path.compare(0, prefixLength, kPrefix) != 0 || digits == 0 || digits > 3 ||
-        path.find_first_not_of("0123456789", prefixLength) != std::string::npos)
+    static const std::string_view kPrefix = "\\\\.\\COM";
+    const std::string_view whole = path;
+    if (whole.substr(0, kPrefix.size()) != kPrefix)
+        return path.c_str();
+    const std::string_view number = whole.substr(kPrefix.size());
+    if (number.empty() || number.size() > 3 || number.find_first_not_of("0123456789") != std::string_view::npos)
         return path.c_str();
 
     Dl_info info{};
     const char* file = dladdr(reinterpret_cast<void*>(&OpenDevice), &info) != 0 ? info.dli_fname : nullptr;
     const char* slash = file != nullptr ? std::strrchr(file, '/') : nullptr;
     const std::string_view folder = slash != nullptr ? std::string_view(file, slash - file) : ".";
-    const std::string_view parts[] = {folder, "/dosdevices/com", std::string_view(number, digits)};
+    const std::string_view parts[] = {folder, "/dosdevices/com", number};
     char* end = buffer;
+    bool fits = true;
     for (std::string_view part : parts) {
-        if (part.size() >= static_cast<std::size_t>(buffer + sizeof(buffer) - end))
-            return path.c_str(); // too long for a path: it cannot name a device
-        end = std::copy(part.begin(), part.end(), end);
+        fits = fits && part.size() < static_cast<std::size_t>(buffer + sizeof(buffer) - end);
+        if (fits)
+            end = std::copy(part.begin(), part.end(), end);
     }
     *end = '\0';
     struct stat link{};
-    if (lstat(buffer, &link) == 0)
+    if (fits && lstat(buffer, &link) == 0)
         return buffer;
-    std::snprintf(buffer, sizeof(buffer), "/dev/ttyS%d", std::atoi(number) - 1);
+    std::snprintf(buffer, sizeof(buffer), "/dev/ttyS%d", std::atoi(path.c_str() + kPrefix.size()) - 1);
     return buffer;
 }
 
