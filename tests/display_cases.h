@@ -58,6 +58,34 @@ inline void SendEveryCommand(const DisplayApi& d)
     d.SetBrightness(255);
 }
 
+// Calls every sending function before Init, after Done, after a failed Init and
+// after a second Done: none of it may reach the display. False when an Init did
+// not succeed or fail as it should.
+inline bool SendOutsideASession(const DisplayApi& d, const char* parameters)
+{
+    unsigned char ok = 0;
+    SendEveryCommand(d);
+    d.Init(0, 0, parameters, &ok);
+    const bool opened = ok == 1;
+    d.Done();
+    SendEveryCommand(d);
+    d.Init(0, 0, "COM5", &ok); // fails on the baud rate
+    const bool refused = ok == 0;
+    SendEveryCommand(d);
+    d.Done();
+    d.Done();
+    SendEveryCommand(d);
+    return opened && refused && d.CustomCharIndex(1) == 8;
+}
+
+// The bytes that show text: 00 A7 and the text.
+inline std::vector<std::uint8_t> TextCommand(const std::string& text)
+{
+    std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    bytes.insert(bytes.begin(), {0x00, 0xA7});
+    return bytes;
+}
+
 inline std::string LongText(std::size_t size)
 {
     std::string text(size, ' ');

@@ -130,25 +130,13 @@ TEST_F(LinuxHostTest, LongTextArrivesWhole)
     ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
     const std::string text = LongText(100 * 1024);
     d().Write(text.c_str());
-    Bytes expected = {0x00, 0xA7};
-    expected.insert(expected.end(), text.begin(), text.end());
+    const Bytes expected = TextCommand(text);
     EXPECT_EQ(port.Take(expected.size()), expected);
 }
 
 TEST_F(LinuxHostTest, NothingArrivesBeforeInitAfterDoneOrAfterAFailedInit)
 {
-    SendEveryCommand(d());
-    unsigned char ok = 0;
-    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
-    d().Done();
-    SendEveryCommand(d());
-    Init("COM5", ok); // fails on the baud rate
-    ASSERT_EQ(ok, 0);
-    SendEveryCommand(d());
-    d().Done();
-    d().Done();
-    SendEveryCommand(d());
-    EXPECT_EQ(d().CustomCharIndex(1), 8);
+    EXPECT_TRUE(SendOutsideASession(d(), "COM5,38400"));
     EXPECT_EQ(port.Take(0), Bytes{});
 }
 

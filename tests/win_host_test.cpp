@@ -158,26 +158,14 @@ TEST_F(WindowsHostTest, LongTextArrivesWhole)
     ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
     const std::string text = LongText(100 * 1024);
     d().Write(text.c_str());
-    Bytes expected = {0x00, 0xA7};
-    expected.insert(expected.end(), text.begin(), text.end());
+    const Bytes expected = TextCommand(text);
     EXPECT_EQ(remote.Take(expected.size()), expected);
 }
 
 TEST_F(WindowsHostTest, NothingArrivesBeforeInitAfterDoneOrAfterAFailedInit)
 {
     FarEnd remote(6);
-    SendEveryCommand(d());
-    unsigned char ok = 0;
-    ASSERT_EQ(Init("COM5,38400", ok), kDriverName);
-    d().Done();
-    SendEveryCommand(d());
-    Init("COM5", ok);
-    ASSERT_EQ(ok, 0);
-    SendEveryCommand(d());
-    d().Done();
-    d().Done();
-    SendEveryCommand(d());
-    EXPECT_EQ(d().CustomCharIndex(1), 8);
+    EXPECT_TRUE(SendOutsideASession(d(), "COM5,38400"));
     EXPECT_EQ(remote.Take(0), Bytes{});
 }
 
