@@ -103,8 +103,9 @@ Handle OpenDevice(const std::string& path, const OpenRequest& request)
     bool exclusive = false;
     auto failAndClose = [fd, &exclusive](int code) {
         if (exclusive)
-            ioctl(fd, TIOCNXCL);
-        close(fd);
+            CloseDevice(ToHandle(fd)); // leaves the exclusive mode, as every close does
+        else
+            close(fd); // exclusive mode may be another holder's: leave it alone
         Fail(code);
         return Handle{0};
     };
